@@ -82,4 +82,4 @@ sleep 3
 screenshot "$window" "$shots_dir/finished.png"
 xdotool key Return
 wait "$updater"
-echo "updated files in: $install_dir"
+

@@ -4,7 +4,10 @@
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 BUILD_DIR="$ROOT/build"
-SESSION_DIR="$BUILD_DIR/wine"
+# One folder per session, so that sessions side by side never share a
+# prefix or a display.
+mkdir -p "$BUILD_DIR/wine"
+SESSION_DIR=$(mktemp -d "$BUILD_DIR/wine/session.XXXXXX")
 
 export LC_ALL=ja_JP.UTF-8
 export WINEDEBUG=-all
@@ -12,6 +15,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 xvfb_pid=
 wineserver_pid=
+trap wine_session_stop EXIT
 
 wine_session_stop() {
     if [[ -n $wineserver_pid ]]; then
@@ -25,13 +29,18 @@ wine_session_stop() {
         wait "$xvfb_pid" 2>/dev/null || true
         xvfb_pid=
     fi
+    rm -rf "$SESSION_DIR"
 }
 
 # build: configure and build the Windows programs with the cross toolchain.
+# Serialised, so that sessions side by side do not build into each other.
 wine_session_build() {
-    cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/i686-w64-mingw32.cmake" \
-        -DCMAKE_BUILD_TYPE=Release >/dev/null
-    cmake --build "$BUILD_DIR" -j"$(nproc)"
+    (
+        flock 9
+        cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/i686-w64-mingw32.cmake" \
+            -DCMAKE_BUILD_TYPE=Release >/dev/null
+        cmake --build "$BUILD_DIR" -j"$(nproc)"
+    ) 9>"$BUILD_DIR/wine/build.lock"
 }
 
 start_virtual_display() {
@@ -74,9 +83,7 @@ prepare_prefix() {
 # wine_session_start [virtual]: prefix, display and wineserver for this
 # shell; with "virtual", a virtual display even when DISPLAY is set.
 wine_session_start() {
-    trap wine_session_stop EXIT
     trap 'exit 130' INT TERM
-    mkdir -p "$SESSION_DIR"
     if [[ ${1-} == virtual || -z ${DISPLAY-} ]]; then
         start_virtual_display
     fi
