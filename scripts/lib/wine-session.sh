@@ -19,7 +19,12 @@ trap wine_session_stop EXIT
 
 wine_session_stop() {
     if [[ -n $wineserver_pid ]]; then
+        # The server ends this prefix's processes, then itself.
         wineserver -k 2>/dev/null || true
+        for _ in $(seq 50); do
+            kill -0 "$wineserver_pid" 2>/dev/null || break
+            sleep 0.1
+        done
         kill "$wineserver_pid" 2>/dev/null || true
         wait "$wineserver_pid" 2>/dev/null || true
         wineserver_pid=

@@ -2,6 +2,7 @@
 
 #include "platform/Application.h"
 #include "platform/Handles.h"
+#include "platform/SystemLibrary.h"
 #include "platform/Text.h"
 
 #include <commctrl.h>
@@ -16,6 +17,9 @@ namespace {
 // The design's pixels assume a text height of 12 at 96 dots per inch.
 constexpr int kDesignTextHeight = 12;
 constexpr int kDesignDotsPerInch = 96;
+
+// Posted to the form when the focus has moved between its buttons.
+constexpr UINT kUpdateDefaultFrame = WM_APP + 1;
 
 constexpr DWORD kFormStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS;
 constexpr DWORD kFormExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
@@ -44,6 +48,16 @@ void TrimSystemMenu(HWND window)
         if (command != SC_MOVE && command != SC_CLOSE)
             DeleteMenu(menu, position, MF_BYPOSITION);
     }
+}
+
+// The segmented bar of the classic look, whatever visual style is in use.
+void RemoveVisualStyle(HWND window)
+{
+    using SetWindowThemeFunction = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
+    static const auto setWindowTheme =
+        SystemFunction<SetWindowThemeFunction>(LoadSystemLibrary(L"uxtheme.dll"), "SetWindowTheme");
+    if (setWindowTheme)
+        setWindowTheme(window, L" ", L" ");
 }
 
 LRESULT PaintStaticOpaque(HDC dc)
@@ -88,6 +102,12 @@ void TControl::CreateHandle(int id)
                                           bounds_.Left, bounds_.Top, bounds_.Width, bounds_.Height, form.Handle(),
                                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                           GetModuleHandleW(nullptr), nullptr));
+    // An etched line sizes itself to its border on creation, two pixels
+    // high and wider than asked; the layout's rectangle is what counts.
+    RECT created{};
+    GetWindowRect(Handle(), &created);
+    if (created.right - created.left != bounds_.Width || created.bottom - created.top != bounds_.Height)
+        SetWindowPos(Handle(), nullptr, 0, 0, bounds_.Width, bounds_.Height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(form.Font()), FALSE);
     HandleCreated();
 }
@@ -183,7 +203,9 @@ const wchar_t* TButton::WindowClass() const { return L"BUTTON"; }
 
 unsigned long TButton::WindowStyle() const
 {
-    return WS_TABSTOP | (role_ == TButtonRole::Default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
+    // BS_NOTIFY reports focus changes, so the form can move the default
+    // frame to the button that Enter presses.
+    return WS_TABSTOP | BS_NOTIFY | (role_ == TButtonRole::Default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
 }
 
 // ------------------------------------------------------------------ TBevel
@@ -208,6 +230,7 @@ unsigned long TProgressBar::WindowStyle() const { return 0; }
 
 void TProgressBar::HandleCreated()
 {
+    RemoveVisualStyle(Handle());
     SendMessageW(Handle(), PBM_SETRANGE32, min_, max_);
     SendMessageW(Handle(), PBM_SETSTEP, step_, 0);
     SendMessageW(Handle(), PBM_SETPOS, position_, 0);
@@ -281,6 +304,9 @@ struct FormWindowProcedure {
             return 0;
         case DM_GETDEFID:
             return form->DefaultButtonId();
+        case kUpdateDefaultFrame:
+            form->UpdateDefaultFrame();
+            return 0;
         }
         return DefWindowProcW(window, message, wParam, lParam);
     }
@@ -426,6 +452,11 @@ bool TForm::HandleDialogKey(unsigned key)
 
 void TForm::OnCommand(int id, int notification)
 {
+    if (notification == BN_SETFOCUS || notification == BN_KILLFOCUS) {
+        // Posted: while the focus is moving, it is not yet where it goes.
+        PostMessageW(Handle(), kUpdateDefaultFrame, 0, 0);
+        return;
+    }
     if (notification != BN_CLICKED)
         return;
     for (TControl* control : controls_) {
@@ -457,6 +488,19 @@ bool TForm::OnActivate(bool active)
         return false;
     SetFocus(previous);
     return true;
+}
+
+// The frame marks the button that Enter presses: the focused button, else
+// the default one.
+void TForm::UpdateDefaultFrame()
+{
+    const TButton* pressedByEnter = FocusedButton() ? FocusedButton() : ButtonWithRole(TButtonRole::Default);
+    for (TControl* control : controls_) {
+        if (auto* button = dynamic_cast<TButton*>(control)) {
+            const DWORD style = button == pressedByEnter ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+            SendMessageW(button->Handle(), BM_SETSTYLE, style | BS_NOTIFY, TRUE);
+        }
+    }
 }
 
 int TForm::DefaultButtonId() const

@@ -206,6 +206,7 @@ private:
     void OnSize(int clientWidth);
     bool OnActivate(bool active);
     int DefaultButtonId() const;
+    void UpdateDefaultFrame();
 
     TButton* FocusedButton() const;
     TButton* ButtonWithRole(TButtonRole role) const;
