@@ -94,6 +94,8 @@ TApplication::TApplication() { RestrictDllSearchToSystemFolder(); }
 
 TApplication::~TApplication()
 {
+    // Windows going away still send messages to the application window.
+    mainForm_ = nullptr;
     forms_.clear();
 }
 
