@@ -102,12 +102,6 @@ void TControl::CreateHandle(int id)
                                           bounds_.Left, bounds_.Top, bounds_.Width, bounds_.Height, form.Handle(),
                                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                           GetModuleHandleW(nullptr), nullptr));
-    // An etched line sizes itself to its border on creation, two pixels
-    // high and wider than asked; the layout's rectangle is what counts.
-    RECT created{};
-    GetWindowRect(Handle(), &created);
-    if (created.right - created.left != bounds_.Width || created.bottom - created.top != bounds_.Height)
-        SetWindowPos(Handle(), nullptr, 0, 0, bounds_.Width, bounds_.Height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(form.Font()), FALSE);
     HandleCreated();
 }
@@ -214,7 +208,10 @@ TBevel::TBevel(TForm& owner, TBounds bounds) : TControl(owner, bounds, {}) {}
 
 const wchar_t* TBevel::WindowClass() const { return L"STATIC"; }
 
-unsigned long TBevel::WindowStyle() const { return SS_ETCHEDHORZ; }
+// One pixel of the shadow colour: what a lowered line one pixel high shows.
+// An etched line would size itself to its border, two pixels high and
+// wider than laid out.
+unsigned long TBevel::WindowStyle() const { return SS_GRAYRECT; }
 
 // ------------------------------------------------------------ TProgressBar
 
