@@ -19,26 +19,9 @@ using fixtures::ReadFile;
 using fixtures::ScratchFolder;
 using fixtures::WriteFile;
 
-struct Row {
-    const char* source;
-    const char* destination;
-};
+const auto& kRows = fixtures::kUpdateFileRows;
+constexpr int kRowCount = fixtures::kUpdateFileRowCount;
 
-// Written out again here, so that a slip in the program's table shows.
-const Row kRows[] = {
-    {"LData.cxt", "LDATA.CXT"},
-    {"SHARED.cxt", "SHARED.CXT"},
-    {"START.dxr", "START.DXR"},
-    {"Train.dxr", "TRAIN.DXR"},
-    {"END.dxr", "END.DXR"},
-    {"HTT.dxr", "HTT.DXR"},
-    {"s1652.mp3", "SOUND\\SENTENCE\\THEME10\\s1652.MP3"},
-    {"s1306.mp3", "SOUND\\SENTENCE\\THEME7\\s1306.MP3"},
-    {"3.mp3", "SOUND\\DIALOGUE\\THEME2\\D01\\3.MP3"},
-    {"9.mp3", "SOUND\\DIALOGUE\\THEME5\\D03\\9.MP3"},
-    {"605.mp3", "SOUND\\WORD\\THEME4\\605.MP3"},
-};
-constexpr int kRowCount = 11;
 
 std::string NewBytes(int row) { return "new bytes of row " + std::to_string(row + 1) + std::string(100 + row, '#'); }
 std::string OldBytes(int row) { return "old bytes of row " + std::to_string(row + 1); }

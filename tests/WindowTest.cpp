@@ -22,6 +22,10 @@ using driver::UpdaterWindow;
 using driver::Utf8FromShiftJis;
 using driver::Visible;
 using driver::WaitUntil;
+using fixtures::kFirstSoundRow;
+
+const auto& kRows = fixtures::kUpdateFileRows;
+constexpr int kRowCount = fixtures::kUpdateFileRowCount;
 
 // The texts the window shows, written out again here so that a slip in the
 // program's own texts shows. "\u3000" is an ideographic space.
@@ -42,26 +46,6 @@ const std::string kApplicationTitle = driver::Utf8(driver::kApplicationTitle);
 // The form's font.
 const wchar_t kFormFontName[] = L"ＭＳ Ｐゴシック";
 
-struct Row {
-    const char* source;       // in Data beside the updater
-    const char* destination;  // in the install folder
-};
-
-const Row kRows[] = {
-    {"LData.cxt", "LDATA.CXT"},
-    {"SHARED.cxt", "SHARED.CXT"},
-    {"START.dxr", "START.DXR"},
-    {"Train.dxr", "TRAIN.DXR"},
-    {"END.dxr", "END.DXR"},
-    {"HTT.dxr", "HTT.DXR"},
-    {"s1652.mp3", "SOUND\\SENTENCE\\THEME10\\s1652.MP3"},
-    {"s1306.mp3", "SOUND\\SENTENCE\\THEME7\\s1306.MP3"},
-    {"3.mp3", "SOUND\\DIALOGUE\\THEME2\\D01\\3.MP3"},
-    {"9.mp3", "SOUND\\DIALOGUE\\THEME5\\D03\\9.MP3"},
-    {"605.mp3", "SOUND\\WORD\\THEME4\\605.MP3"},
-};
-constexpr int kRowCount = 11;
-constexpr int kFirstSoundRow = 6;
 
 std::string NewBytes(int row) { return "new " + std::string(kRows[row].source); }
 std::string OldBytes(int row) { return "old " + std::string(kRows[row].destination); }
@@ -578,7 +562,7 @@ testing::AssertionResult WaitForRunning(const UpdaterWindow& window)
         return testing::AssertionFailure() << "the run did not start";
     const std::string file = Text(window.Label3);
     bool known = false;
-    for (const Row& row : kRows)
+    for (const auto& row : kRows)
         known = known || file == row.destination;
     testing::AssertionResult result = testing::AssertionSuccess();
     const auto expect = [&](bool holds, const char* what) {

@@ -14,6 +14,29 @@ extern const char kProductFolderName[];
 // C:\Program Files\MIRADEN\ペルセリオナヴィロ（改訂版）
 std::string DefaultInstallFolder();
 
+// The update file set, written out again here so that a slip in the
+// program's own table shows: source in Data beside the updater, destination
+// in the install folder.
+struct UpdateFileRow {
+    const char* source;
+    const char* destination;
+};
+inline constexpr UpdateFileRow kUpdateFileRows[] = {
+    {"LData.cxt", "LDATA.CXT"},
+    {"SHARED.cxt", "SHARED.CXT"},
+    {"START.dxr", "START.DXR"},
+    {"Train.dxr", "TRAIN.DXR"},
+    {"END.dxr", "END.DXR"},
+    {"HTT.dxr", "HTT.DXR"},
+    {"s1652.mp3", "SOUND\\SENTENCE\\THEME10\\s1652.MP3"},
+    {"s1306.mp3", "SOUND\\SENTENCE\\THEME7\\s1306.MP3"},
+    {"3.mp3", "SOUND\\DIALOGUE\\THEME2\\D01\\3.MP3"},
+    {"9.mp3", "SOUND\\DIALOGUE\\THEME5\\D03\\9.MP3"},
+    {"605.mp3", "SOUND\\WORD\\THEME4\\605.MP3"},
+};
+inline constexpr int kUpdateFileRowCount = 11;
+inline constexpr int kFirstSoundRow = 6;
+
 void RemoveTree(const std::string& path);
 void MakeFolders(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
