@@ -577,55 +577,57 @@ testing::AssertionResult WaitForRunning(const UpdaterWindow& window)
     return result;
 }
 
-TEST(UpdaterRunning, KeysAndClicksHaveNoEffect)
-{
+// An updater in the middle of its run: the first file is large enough for
+// the test to act while the run is in progress.
+class UpdaterRunning : public testing::Test {
+protected:
     Layout layout;
-    ASSERT_NO_FATAL_FAILURE(layout.LayOutUpdater());
-    ASSERT_NO_FATAL_FAILURE(MakeLargeFile(layout.Source(0), kLargeFileSize));
-    ASSERT_NO_FATAL_FAILURE(layout.Install());
-
-    UpdaterProcess updater(layout.Exe());
+    std::optional<UpdaterProcess> updater;
     UpdaterWindow window;
-    ASSERT_TRUE(driver::WaitForShownWindow(updater, &window));
-    driver::Click(window.Button1);
-    ASSERT_TRUE(WaitForRunning(window));
 
-    driver::PressKeyInFocus(updater, window, VK_ESCAPE);
-    driver::PressKeyInFocus(updater, window, VK_RETURN);
+    void StartLongRun()
+    {
+        ASSERT_NO_FATAL_FAILURE(layout.LayOutUpdater());
+        ASSERT_NO_FATAL_FAILURE(MakeLargeFile(layout.Source(0), kLargeFileSize));
+        ASSERT_NO_FATAL_FAILURE(layout.Install());
+        updater.emplace(layout.Exe());
+        ASSERT_TRUE(driver::WaitForShownWindow(*updater, &window));
+        driver::Click(window.Button1);
+        ASSERT_TRUE(WaitForRunning(window));
+    }
+};
+
+TEST_F(UpdaterRunning, KeysAndClicksHaveNoEffect)
+{
+    ASSERT_NO_FATAL_FAILURE(StartLongRun());
+
+    driver::PressKeyInFocus(*updater, window, VK_ESCAPE);
+    driver::PressKeyInFocus(*updater, window, VK_RETURN);
     driver::Click(window.Button2);
     driver::Click(window.Button1);
     EXPECT_EQ(Text(window.Button1), kRunning) << "the run was over before the test acted";
 
-    ASSERT_TRUE(WaitUntil([&] { return Finished(window) || !updater.Running(); })) << "the run did not finish";
-    ASSERT_TRUE(updater.Running()) << "a key or click during the run closed the window";
+    ASSERT_TRUE(WaitUntil([&] { return Finished(window) || !updater->Running(); })) << "the run did not finish";
+    ASSERT_TRUE(updater->Running()) << "a key or click during the run closed the window";
     EXPECT_EQ(Text(window.Label3), kCompleted);
     EXPECT_EQ(driver::ProgressPosition(window.ProgressBar1), 11);
     EXPECT_EQ(Text(window.Button2), kCancel);
     driver::CloseFromTitleBar(window.Form);
-    EXPECT_EQ(updater.WaitForExit(), 0u);
+    EXPECT_EQ(updater->WaitForExit(), 0u);
 }
 
 // Closing does not cut the run short: every file is still tried, and then
 // the program ends.
-TEST(UpdaterRunning, TitleBarCloseEndsProgramAfterEveryFile)
+TEST_F(UpdaterRunning, TitleBarCloseEndsProgramAfterEveryFile)
 {
-    Layout layout;
-    ASSERT_NO_FATAL_FAILURE(layout.LayOutUpdater());
-    ASSERT_NO_FATAL_FAILURE(MakeLargeFile(layout.Source(0), kLargeFileSize));
-    ASSERT_NO_FATAL_FAILURE(layout.Install());
-
-    UpdaterProcess updater(layout.Exe());
-    UpdaterWindow window;
-    ASSERT_TRUE(driver::WaitForShownWindow(updater, &window));
-    driver::Click(window.Button1);
-    ASSERT_TRUE(WaitForRunning(window));
+    ASSERT_NO_FATAL_FAILURE(StartLongRun());
 
     driver::CloseFromTitleBar(window.Form);
     // Answered by the updater after the close was posted: so the close
     // came during the run.
     EXPECT_EQ(Text(window.Button1), kRunning) << "the run was over before the test closed the window";
 
-    EXPECT_EQ(updater.WaitForExit(), 0u);
+    EXPECT_EQ(updater->WaitForExit(), 0u);
     EXPECT_EQ(FileSize(layout.Destination(0)), ULONGLONG(kLargeFileSize));
     for (int row = 1; row < kRowCount; ++row)
         EXPECT_EQ(fixtures::ReadFile(layout.Destination(row)), NewBytes(row)) << kRows[row].destination;
