@@ -9,6 +9,7 @@ packages=(
     cmake make googletest
     xvfb xauth x11-utils x11-apps xdotool imagemagick
     fonts-ipafont-gothic locales
+    python3
 )
 
 missing=()
