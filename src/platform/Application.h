@@ -26,7 +26,6 @@ public:
 
     // The text of the taskbar entry and the caption of error boxes.
     void SetTitle(const std::string& title);
-    const std::string& Title() const noexcept { return title_; }
 
     // The first form created becomes the main form.
     template <typename TFormClass>
@@ -47,7 +46,6 @@ public:
 
     // Asks the message loop to end.
     void Terminate();
-    bool Terminated() const noexcept { return terminated_; }
 
     // Runs an event handler; an error leaving it is shown in the error box
     // and the program carries on.

@@ -98,7 +98,7 @@ void TControl::CreateHandle(int id)
     rightMargin_ = client.right - (bounds_.Left + bounds_.Width);
 
     const DWORD style = WS_CHILD | WindowStyle() | (visible_ ? WS_VISIBLE : 0) | (enabled_ ? 0 : WS_DISABLED);
-    window_->handle.reset(CreateWindowExW(WindowExStyle(), WindowClass(), WideFromShiftJis(caption_).c_str(), style,
+    window_->handle.reset(CreateWindowExW(0, WindowClass(), WideFromShiftJis(caption_).c_str(), style,
                                           bounds_.Left, bounds_.Top, bounds_.Width, bounds_.Height, form.Handle(),
                                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                           GetModuleHandleW(nullptr), nullptr));

@@ -51,10 +51,9 @@ protected:
     TForm& Owner() const noexcept { return owner_; }
     HFONT__* OwnerFont() const noexcept;
 
-    // What the window is made of: system class, style bits, extended style.
+    // What the window is made of: system class and style bits.
     virtual const wchar_t* WindowClass() const = 0;
     virtual unsigned long WindowStyle() const = 0;
-    virtual unsigned long WindowExStyle() const { return 0; }
     // The size the control takes for its caption; the design size by default.
     virtual TBounds FittedBounds(TBounds scaled) const { return scaled; }
     virtual void HandleCreated() {}
