@@ -259,6 +259,42 @@ TEST(UpdaterStartup, MinimisedStartLooksForProductOnlyWhenRestored)
     ExpectReadyState(updater, window, layout.productFolder);
 }
 
+// Started maximised, the labels anchored to the right edge widen with the
+// client area; buttons, bevel and progress bar keep their places.
+TEST(UpdaterStartup, MaximisedStartWidensAnchoredLabelsOnly)
+{
+    Layout layout;
+    ASSERT_NO_FATAL_FAILURE(layout.LayOutUpdater());
+    ASSERT_NO_FATAL_FAILURE(layout.Install());
+    std::map<std::string, std::pair<Bounds, Bounds>> normalAndMaximised;
+    for (const std::optional<WORD> show : {std::optional<WORD>(), std::optional<WORD>(SW_SHOWMAXIMIZED)}) {
+        UpdaterProcess updater(layout.Exe(), show);
+        UpdaterWindow window;
+        ASSERT_TRUE(driver::WaitForShownWindow(updater, &window));
+        // Visible comes before the window has its maximised size.
+        ASSERT_TRUE(updater.WaitForInputIdle());
+        EXPECT_EQ(IsZoomed(window.Form) != FALSE, show.has_value());
+        const int clientWidth = driver::ClientBounds(window.Form).Width;
+        const std::pair<const char*, HWND> controls[] = {
+            {"Label1", window.Label1}, {"PathLabel", window.PathLabel}, {"Label3", window.Label3},
+            {"Button1", window.Button1}, {"Button2", window.Button2}, {"Bevel1", window.Bevel1},
+            {"ProgressBar1", window.ProgressBar1},
+        };
+        for (const auto& [name, control] : controls) {
+            Bounds bounds = driver::BoundsInParent(control);
+            // The anchored labels are compared by their distance to the
+            // right edge, the rest by their rectangles.
+            if (std::string(name).find("Label") != std::string::npos)
+                bounds.Width = clientWidth - (bounds.Left + bounds.Width);
+            (show ? normalAndMaximised[name].second : normalAndMaximised[name].first) = bounds;
+        }
+        driver::CloseFromTitleBar(window.Form);
+        EXPECT_EQ(updater.WaitForExit(), 0u);
+    }
+    for (const auto& [name, bounds] : normalAndMaximised)
+        EXPECT_EQ(bounds.first, bounds.second) << name;
+}
+
 // A folder name is shown as it is, while the texts the program writes keep
 // "&" as the accelerator prefix.
 TEST(UpdaterStartup, AmpersandInFolderNameIsShownAsItself)
