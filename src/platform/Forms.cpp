@@ -421,6 +421,13 @@ TButton* TForm::FocusedButton() const
     return nullptr;
 }
 
+// The focused button, else the default one.
+TButton* TForm::ButtonPressedByEnter() const
+{
+    TButton* focused = FocusedButton();
+    return focused ? focused : ButtonWithRole(TButtonRole::Default);
+}
+
 TButton* TForm::ButtonWithRole(TButtonRole role) const
 {
     for (TControl* control : controls_) {
@@ -436,11 +443,7 @@ bool TForm::HandleDialogKey(unsigned key)
     if (key != VK_RETURN && key != VK_ESCAPE)
         return false;
     if (!ModifierHeld()) {
-        TButton* target = nullptr;
-        if (key == VK_RETURN)
-            target = FocusedButton() ? FocusedButton() : ButtonWithRole(TButtonRole::Default);
-        else
-            target = ButtonWithRole(TButtonRole::Cancel);
+        TButton* target = key == VK_RETURN ? ButtonPressedByEnter() : ButtonWithRole(TButtonRole::Cancel);
         if (target)
             target->Click();
     }
@@ -487,11 +490,10 @@ bool TForm::OnActivate(bool active)
     return true;
 }
 
-// The frame marks the button that Enter presses: the focused button, else
-// the default one.
+// The frame marks the button that Enter presses.
 void TForm::UpdateDefaultFrame()
 {
-    const TButton* pressedByEnter = FocusedButton() ? FocusedButton() : ButtonWithRole(TButtonRole::Default);
+    const TButton* pressedByEnter = ButtonPressedByEnter();
     for (TControl* control : controls_) {
         if (auto* button = dynamic_cast<TButton*>(control)) {
             const DWORD style = button == pressedByEnter ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;

@@ -208,6 +208,7 @@ private:
     void UpdateDefaultFrame();
 
     TButton* FocusedButton() const;
+    TButton* ButtonPressedByEnter() const;
     TButton* ButtonWithRole(TButtonRole role) const;
     void FocusFirstButton();
     void CentreOnDesktop();
