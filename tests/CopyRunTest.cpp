@@ -26,12 +26,6 @@ constexpr int kRowCount = fixtures::kUpdateFileRowCount;
 std::string NewBytes(int row) { return "new bytes of row " + std::to_string(row + 1) + std::string(100 + row, '#'); }
 std::string OldBytes(int row) { return "old bytes of row " + std::to_string(row + 1); }
 
-std::string DestinationFolder(const std::string& destination)
-{
-    const size_t separator = destination.rfind('\\');
-    return separator == std::string::npos ? std::string() : destination.substr(0, separator);
-}
-
 // Records every call of the run, in order.
 class RecordingHost : public update::CopyRunHost {
 public:
@@ -87,7 +81,7 @@ protected:
         for (int row = 0; row < kRowCount; ++row) {
             WriteFile(data + "\\" + kRows[row].source, NewBytes(row));
             const std::string destination = install / kRows[row].destination;
-            fixtures::MakeFolders(DestinationFolder(destination));
+            fixtures::MakeFolders(fixtures::FolderOf(destination));
             WriteFile(destination, OldBytes(row));
         }
     }
@@ -108,19 +102,13 @@ protected:
 
     static void ExpectNoTemporaryFiles(const std::string& folder)
     {
-        WIN32_FIND_DATAA entry;
-        const HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
-        ASSERT_NE(find, INVALID_HANDLE_VALUE);
-        do {
-            const std::string name = entry.cFileName;
-            if (name == "." || name == "..")
-                continue;
+        ASSERT_TRUE(platform::DirectoryExists(folder)) << folder;
+        fixtures::ForEachEntry(folder, [](const std::string& path, const WIN32_FIND_DATAA& entry) {
             if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                ExpectNoTemporaryFiles(folder + "\\" + name);
+                ExpectNoTemporaryFiles(path);
             else
-                EXPECT_EQ(name.find(".tmp"), std::string::npos) << "left behind: " << folder << "\\" << name;
-        } while (FindNextFileA(find, &entry));
-        FindClose(find);
+                EXPECT_EQ(std::string(entry.cFileName).find(".tmp"), std::string::npos) << "left behind: " << path;
+        });
     }
 };
 

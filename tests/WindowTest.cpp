@@ -22,6 +22,7 @@ using driver::UpdaterWindow;
 using driver::Utf8FromShiftJis;
 using driver::Visible;
 using driver::WaitUntil;
+using fixtures::FolderOf;
 using fixtures::kFirstSoundRow;
 
 const auto& kRows = fixtures::kUpdateFileRows;
@@ -46,11 +47,8 @@ const std::string kApplicationTitle = driver::Utf8(driver::kApplicationTitle);
 // The form's font.
 const wchar_t kFormFontName[] = L"ＭＳ Ｐゴシック";
 
-
 std::string NewBytes(int row) { return "new " + std::string(kRows[row].source); }
 std::string OldBytes(int row) { return "old " + std::string(kRows[row].destination); }
-
-std::string FolderOf(const std::string& path) { return path.substr(0, path.rfind('\\')); }
 
 std::string ThisProgramsFolder()
 {
@@ -685,15 +683,7 @@ void List(const std::string& folder, const std::vector<std::string>& skipped, st
         if (CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, folder.c_str(), -1, skip.c_str(), -1) == CSTR_EQUAL)
             return;
     }
-    WIN32_FIND_DATAA entry;
-    const HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        const std::string name = entry.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        const std::string path = folder + "\\" + name;
+    fixtures::ForEachEntry(folder, [&](const std::string& path, const WIN32_FIND_DATAA& entry) {
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             (*out)[path] = "folder";
             List(path, skipped, out);
@@ -702,8 +692,7 @@ void List(const std::string& folder, const std::vector<std::string>& skipped, st
                            std::to_string(entry.ftLastWriteTime.dwHighDateTime) + ":" +
                            std::to_string(entry.ftLastWriteTime.dwLowDateTime);
         }
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
+    });
 }
 
 TEST(UpdaterFiles, NothingWrittenOutsideInstallFolder)

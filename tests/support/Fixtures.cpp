@@ -18,6 +18,21 @@ const char kProductFolderName[] = "\x83y\x83\x8b\x83Z\x83\x8a\x83I\x83i\x83\x94\
 
 std::string DefaultInstallFolder() { return std::string(kMakerFolder) + "\\" + kProductFolderName; }
 
+void ForEachEntry(const std::string& folder,
+                  const std::function<void(const std::string& path, const WIN32_FIND_DATAA& entry)>& visit)
+{
+    WIN32_FIND_DATAA entry;
+    const HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::string name = entry.cFileName;
+        if (name != "." && name != "..")
+            visit(folder + "\\" + name, entry);
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+}
+
 void RemoveTree(const std::string& path)
 {
     const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -28,16 +43,7 @@ void RemoveTree(const std::string& path)
         DeleteFileA(path.c_str());
         return;
     }
-    WIN32_FIND_DATAA entry;
-    const HANDLE find = FindFirstFileA((path + "\\*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = entry.cFileName;
-            if (name != "." && name != "..")
-                RemoveTree(path + "\\" + name);
-        } while (FindNextFileA(find, &entry));
-        FindClose(find);
-    }
+    ForEachEntry(path, [](const std::string& entryPath, const WIN32_FIND_DATAA&) { RemoveTree(entryPath); });
     RemoveDirectoryA(path.c_str());
 }
 
@@ -53,6 +59,19 @@ void MakeFolders(const std::string& path)
             CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
     }
     CreateDirectoryA(path.c_str(), nullptr);
+}
+
+std::string FolderOf(const std::string& path)
+{
+    // A 0x5C trail byte is not a separator.
+    size_t end = 0;
+    for (size_t i = 0; i < path.size(); ++i) {
+        if (IsDBCSLeadByteEx(CP_ACP, static_cast<BYTE>(path[i])))
+            ++i;
+        else if (path[i] == '\\')
+            end = i;
+    }
+    return path.substr(0, end);
 }
 
 void WriteFile(const std::string& path, const std::string& bytes)

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -39,6 +40,11 @@ inline constexpr int kFirstSoundRow = 6;
 
 void RemoveTree(const std::string& path);
 void MakeFolders(const std::string& path);
+// The path up to its last separator, or the empty string.
+std::string FolderOf(const std::string& path);
+// Calls visit for every entry directly in the folder, "." and ".." left out.
+void ForEachEntry(const std::string& folder,
+                  const std::function<void(const std::string& path, const WIN32_FIND_DATAA& entry)>& visit);
 void WriteFile(const std::string& path, const std::string& bytes);
 std::optional<std::string> ReadFile(const std::string& path);
 bool PathExists(const std::string& path);
