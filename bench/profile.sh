@@ -10,8 +10,7 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 source scripts/lib/wine-session.sh
 source bench/lib/sample.sh
-bench_build
-wine_session_start virtual
+bench_start
 
 out_dir="$ROOT/bench/out/profile"
 rm -rf "$out_dir"

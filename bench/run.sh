@@ -29,8 +29,7 @@ fi
 bash scripts/setup.sh
 source scripts/lib/wine-session.sh
 source bench/lib/sample.sh
-bench_build
-wine_session_start virtual
+bench_start
 
 out_dir="$ROOT/bench/out"
 mkdir -p "$out_dir"

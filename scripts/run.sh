@@ -82,4 +82,3 @@ sleep 3
 screenshot "$window" "$shots_dir/finished.png"
 xdotool key Return
 wait "$updater"
-

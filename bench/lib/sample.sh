@@ -6,13 +6,15 @@ bench_bin="$BUILD_DIR/bench/bin"
 product='ペルセリオナヴィロ（改訂版）'
 declare -A install_dos updater_dir
 
-# bench_build: the updater (with its tests, as the other scripts build it)
-# and the bench programs, in their own build folder.
-bench_build() {
+# bench_start: builds the updater (with its tests, as the other scripts
+# build it) and the bench programs, in their own build folder, then starts
+# the session on a virtual display.
+bench_start() {
     wine_session_build
     cmake -S "$ROOT/bench" -B "$BUILD_DIR/bench" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/i686-w64-mingw32.cmake" \
         -DCMAKE_BUILD_TYPE=Release >/dev/null
     cmake --build "$BUILD_DIR/bench" -j"$(nproc)" >/dev/null
+    wine_session_start virtual
 }
 
 # windows_path UNIX_PATH: the same file through Wine's Z: drive.
